@@ -9,14 +9,14 @@
 
 namespace {
 
-constexpr std::uint8_t kOpGbAddress = 0x06;      // GB: 24-bit ROM address
-constexpr std::uint8_t kOpN64Address = 0x02;     // N64: 32-bit ROM address
-constexpr std::uint8_t kOpSfcBank = 0x04;        // SFC: upper 8 MiB select
-constexpr std::uint8_t kOpFcWrite = 0x05;        // FC2/NES: write bytes
-constexpr std::uint8_t kOpPceWrite = 0x02;       // PCE: write one byte
-constexpr std::uint8_t kOpSfcWrite = 0x03;       // SFC: write one byte
-constexpr std::uint8_t kOpFcParameter = 0x02;    // FC2/NES: parameter
-constexpr std::uint8_t kOpNesHeader = 0x12;      // FC2/NES: header report
+constexpr std::uint8_t kOpGbAddress = 0x06;        // GB: 24-bit ROM address
+constexpr std::uint8_t kOpN64Address = 0x02;       // N64: 32-bit ROM address
+constexpr std::uint8_t kOpSfcBank = 0x04;          // SFC: upper 8 MiB select
+constexpr std::uint8_t kOpFcWrite = 0x05;          // FC2/NES: write bytes
+constexpr std::uint8_t kOpPceWrite = 0x02;         // PCE: write one byte
+constexpr std::uint8_t kOpSfcWrite = 0x03;         // SFC: write one byte
+constexpr std::uint8_t kOpFcParameter = 0x02;      // FC2/NES: parameter
+constexpr std::uint8_t kOpNesHeader = 0x12;        // FC2/NES: header report
 constexpr std::uint32_t kSfcUpperHalf = 0x800000;  // first address of the upper 8 MiB
 constexpr std::size_t kFcBlockSize = 256;          // FC2 data bytes per sector
 
@@ -57,9 +57,9 @@ std::size_t write_fc_chunks(std::uint32_t address, const std::uint8_t* source, s
 }
 
 // One sector per byte: 24-bit address at byte 3, the data byte at `data_field`.
-std::size_t write_byte_sectors(std::uint8_t target, std::uint8_t operation,
-                               std::size_t data_field, std::uint32_t address,
-                               const std::uint8_t* source, std::size_t count) {
+std::size_t write_byte_sectors(std::uint8_t target, std::uint8_t operation, std::size_t data_field,
+                               std::uint32_t address, const std::uint8_t* source,
+                               std::size_t count) {
     std::vector<std::uint8_t> buffer = sector_batch(count, target, operation);
     for (std::size_t i = 0; i < count; ++i) {
         std::uint8_t* sector = buffer.data() + i * kSectorSize;
@@ -97,14 +97,15 @@ std::size_t read_rom_sfc(std::uint32_t address, std::uint8_t* destination, std::
     return read_data(address & (kSfcUpperHalf - 1), destination, count);
 }
 
-std::size_t write_none(std::uint32_t, const std::uint8_t*, std::size_t) { return 0; }
+std::size_t write_none(std::uint32_t, const std::uint8_t*, std::size_t) {
+    return 0;
+}
 
 std::size_t write_nes_bytes(std::uint32_t address, const std::uint8_t* source, std::size_t count) {
     return write_fc_chunks(address, source, count, 1);
 }
 
-std::size_t write_fc2_blocks(std::uint32_t address, const std::uint8_t* source,
-                             std::size_t count) {
+std::size_t write_fc2_blocks(std::uint32_t address, const std::uint8_t* source, std::size_t count) {
     return write_fc_chunks(address, source, count, kFcBlockSize);
 }
 

@@ -14,8 +14,7 @@ std::size_t read_rom_sfc(std::uint32_t address, std::uint8_t* destination, std::
 // Writes: bytes written to the command file (all sectors in one write).
 std::size_t write_none(std::uint32_t address, const std::uint8_t* source, std::size_t count);
 std::size_t write_nes_bytes(std::uint32_t address, const std::uint8_t* source, std::size_t count);
-std::size_t write_fc2_blocks(std::uint32_t address, const std::uint8_t* source,
-                             std::size_t count);
+std::size_t write_fc2_blocks(std::uint32_t address, const std::uint8_t* source, std::size_t count);
 std::size_t write_pce_bytes(std::uint32_t address, const std::uint8_t* source, std::size_t count);
 std::size_t write_sfc_bytes(std::uint32_t address, const std::uint8_t* source, std::size_t count);
 

@@ -39,11 +39,17 @@ std::size_t set_boot_flag(std::uint8_t flags) {
     return send_command_sectors(sector.bytes, sizeof sector.bytes);
 }
 
-std::size_t begin_update() { return send_system(kOpBeginUpdate, nullptr); }
+std::size_t begin_update() {
+    return send_system(kOpBeginUpdate, nullptr);
+}
 
-std::size_t reboot_device() { return send_system(kOpReboot, nullptr); }
+std::size_t reboot_device() {
+    return send_system(kOpReboot, nullptr);
+}
 
-std::size_t erase_flash_block(std::uint32_t address) { return send_system(kOpEraseBlock, &address); }
+std::size_t erase_flash_block(std::uint32_t address) {
+    return send_system(kOpEraseBlock, &address);
+}
 
 int read_serial(std::uint8_t* destination, std::size_t count) {
     if (send_system(kOpReadSerial, nullptr) == 0) {

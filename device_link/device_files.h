@@ -6,10 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr std::size_t kSectorSize = 512;         // one command sector
-constexpr std::size_t kSealOffset = 510;         // CRC-16, high byte first
-constexpr std::uint8_t kSectorMarker = 'Z';      // byte 0 of every sector
-constexpr std::size_t kPathSize = 260;           // buffer for a device path
+constexpr std::size_t kSectorSize = 512;           // one command sector
+constexpr std::size_t kSealOffset = 510;           // CRC-16, high byte first
+constexpr std::uint8_t kSectorMarker = 'Z';        // byte 0 of every sector
+constexpr std::size_t kPathSize = 260;             // buffer for a device path
 constexpr std::uint32_t kIdentityOffset = 0x8000;  // identity in the reply file
 
 // Target bytes (byte 1 of a sector).

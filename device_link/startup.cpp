@@ -69,11 +69,16 @@ void install_family(const FamilyRow& family) {
         g_operations.start_address = family.start_address;
         g_operations.vector_address = family.vector_address;
     }
-    if (family.read != nullptr) g_operations.read = family.read;
-    if (family.write != nullptr) g_operations.write = family.write;
-    if (family.parameter != nullptr) g_operations.parameter = family.parameter;
-    if (family.info != nullptr) g_operations.info = family.info;
-    if (family.trace != nullptr) g_operations.trace = family.trace;
+    if (family.read != nullptr)
+        g_operations.read = family.read;
+    if (family.write != nullptr)
+        g_operations.write = family.write;
+    if (family.parameter != nullptr)
+        g_operations.parameter = family.parameter;
+    if (family.info != nullptr)
+        g_operations.info = family.info;
+    if (family.trace != nullptr)
+        g_operations.trace = family.trace;
 }
 
 }  // namespace
@@ -114,7 +119,9 @@ const FamilyRow kFamilyTable[kFamilyCount] = {
 };
 // clang-format on
 
-const char* identity_text() { return reinterpret_cast<const char*>(g_device_identity.bytes); }
+const char* identity_text() {
+    return reinterpret_cast<const char*>(g_device_identity.bytes);
+}
 
 void report_not_initialised() {
     print_std("please init device first\n");

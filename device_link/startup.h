@@ -55,9 +55,9 @@ struct InitStep {
 
 // One row of the family table.
 struct FamilyRow {
-    const char* name;   // printed nowhere; names the row in tests
-    const char* tag;    // identity bytes 0-11
-    InitStep init[2];   // sent in order from one buffer
+    const char* name;  // printed nowhere; names the row in tests
+    const char* tag;   // identity bytes 0-11
+    InitStep init[2];  // sent in order from one buffer
     InitFlag flag;
     bool sets_addresses;  // false: the two addresses are left as they were
     std::uint32_t start_address;

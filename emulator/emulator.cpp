@@ -49,9 +49,11 @@ bool sector_is_sealed(const std::uint8_t* sector) {
 
 // Flash block index for a block-aligned address, or -1.
 int flash_block(std::uint32_t address) {
-    if (address < kEmuFlashBase) return -1;
+    if (address < kEmuFlashBase)
+        return -1;
     const std::uint32_t offset = address - kEmuFlashBase;
-    if (offset % kEmuBlockSize != 0 || offset / kEmuBlockSize >= kEmuBlockCount) return -1;
+    if (offset % kEmuBlockSize != 0 || offset / kEmuBlockSize >= kEmuBlockCount)
+        return -1;
     return static_cast<int>(offset / kEmuBlockSize);
 }
 
@@ -107,12 +109,14 @@ void run_system(EmuDevice& device, const std::uint8_t* sector) {
     const int block = flash_block(address);
     switch (sector[2]) {
         case 0xE0:
-            if (block < 0) break;
+            if (block < 0)
+                break;
             std::fill_n(device.flash.begin() + block * static_cast<long>(kEmuBlockSize),
                         kEmuBlockSize, 0xFF);
             return;
         case 0xE2: {
-            if (block < 0) break;
+            if (block < 0)
+                break;
             const std::uint16_t sum =
                 emu_block_checksum(device.flash.data() + block * kEmuBlockSize);
             device.reply[0] = static_cast<std::uint8_t>(sum & 0xFF);
@@ -135,8 +139,8 @@ void store_cartridge(EmuDevice& device, std::uint32_t address, std::uint8_t valu
 void run_cartridge(EmuDevice& device, const std::uint8_t* sector) {
     const std::uint8_t target = sector[1];
     const std::uint8_t op = sector[2];
-    if (op == 0x01 && (target == kGb || target == kFc || target == kSfc || target == kN64 ||
-                       target == kPce)) {
+    if (op == 0x01 &&
+        (target == kGb || target == kFc || target == kSfc || target == kN64 || target == kPce)) {
         return;  // family initialisation
     }
     if (target == kGb && op == 0x06) {
@@ -224,7 +228,8 @@ std::vector<std::uint8_t> emu_old_flash(const std::vector<std::uint8_t>& firmwar
 
 EmuFile emu_file_from_name(const char* name) {
     for (EmuFile file : {EmuFile::kCommand, EmuFile::kReply, EmuFile::kData}) {
-        if (std::strcmp(name, emu_file_name(file)) == 0) return file;
+        if (std::strcmp(name, emu_file_name(file)) == 0)
+            return file;
     }
     return EmuFile::kNone;
 }
@@ -270,9 +275,10 @@ bool emu_open(EmuDevice& device, EmuFile file, bool for_write) {
 
 long emu_read(EmuDevice& device, EmuFile file, std::uint64_t offset, std::uint8_t* destination,
               std::size_t count) {
-    const bool refused = device.vanished || file == EmuFile::kCommand ||
-                         (file == EmuFile::kReply && device.faults.reply_unreadable &&
-                          offset < kEmuIdentityOffset);
+    const bool refused =
+        device.vanished || file == EmuFile::kCommand ||
+        (file == EmuFile::kReply && device.faults.reply_unreadable_after >= 0 &&
+         device.exchanges > device.faults.reply_unreadable_after && offset < kEmuIdentityOffset);
     record(device, EmuEvent::kRead, file, offset, count, !refused);
     if (refused) {
         return -1;
@@ -303,10 +309,10 @@ long emu_read(EmuDevice& device, EmuFile file, std::uint64_t offset, std::uint8_
 }
 
 long emu_write(EmuDevice& device, EmuFile file, const std::uint8_t* source, std::size_t count) {
-    const bool refused =
-        device.vanished || file != EmuFile::kCommand || device.faults.fail_command_writes ||
-        (device.faults.fail_operation >= 0 && count >= 3 &&
-         source[2] == device.faults.fail_operation);
+    const bool refused = device.vanished || file != EmuFile::kCommand ||
+                         device.faults.fail_command_writes ||
+                         (device.faults.fail_operation >= 0 && count >= 3 &&
+                          source[2] == device.faults.fail_operation);
     record(device, EmuEvent::kWrite, file, 0, count, !refused);
     if (refused) {
         return -1;
@@ -320,7 +326,9 @@ void emu_close(EmuDevice& device, EmuFile file) {
     record(device, EmuEvent::kClose, file, 0, 0, !device.vanished);
 }
 
-void emu_vanish(EmuDevice& device) { device.vanished = true; }
+void emu_vanish(EmuDevice& device) {
+    device.vanished = true;
+}
 
 std::array<std::uint8_t, 16> emu_identity(const EmuDevice& device) {
     std::array<std::uint8_t, 16> id{};
@@ -353,7 +361,8 @@ std::uint8_t emu_cartridge_byte(const EmuDevice& device, std::uint32_t address) 
     }
     // Unwritten cartridge bytes: a fixed pattern of the address and family.
     const std::uint32_t mixed = (address ^ (address >> 13)) * 2654435761U;
-    return static_cast<std::uint8_t>((mixed >> 24) ^ static_cast<std::uint32_t>(device.config.family));
+    return static_cast<std::uint8_t>((mixed >> 24) ^
+                                     static_cast<std::uint32_t>(device.config.family));
 }
 
 void emu_reboot(EmuDevice& device) {
@@ -366,9 +375,9 @@ void emu_reboot(EmuDevice& device) {
         return;
     }
     device.bootloader = false;
-    const bool right = device.config.firmware.size() == kEmuFlashSize &&
-                       std::equal(device.flash.begin(), device.flash.end(),
-                                  device.config.firmware.begin());
+    const bool right =
+        device.config.firmware.size() == kEmuFlashSize &&
+        std::equal(device.flash.begin(), device.flash.end(), device.config.firmware.begin());
     device.revision = right ? device.config.new_revision : device.config.revision;
 }
 

@@ -55,11 +55,12 @@ struct EmuConfig {
 };
 
 struct EmuFaults {
-    long vanish_after = -1;          // exchanges (opens) allowed before the drive vanishes
+    long vanish_after = -1;  // exchanges (opens) allowed before the drive vanishes
     bool fail_command_writes = false;
-    int fail_operation = -1;         // command writes whose first sector has this operation fail
-    bool reply_unreadable = false;   // reads of the reply area (below 0x8000) fail
-    int never_verify_block = -1;     // writes to this block are lost
+    int fail_operation = -1;           // command writes whose first sector has this operation fail
+    long reply_unreadable_after = -1;  // exchanges after which reads of the reply area
+                                       // (below 0x8000) fail; 0: from the start
+    int never_verify_block = -1;       // writes to this block are lost
 };
 
 struct EmuEvent {

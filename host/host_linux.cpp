@@ -36,7 +36,9 @@ LinuxHostState& state() {
     return s;
 }
 
-bool is_octal(char c) { return c >= '0' && c <= '7'; }
+bool is_octal(char c) {
+    return c >= '0' && c <= '7';
+}
 
 // Mount table fields escape blanks and backslashes as \ooo.
 std::string unescape(const std::string& field) {
@@ -91,32 +93,39 @@ std::vector<LinuxDrive> build_drive_map() {
     }
     std::vector<LinuxDrive> drives;
     for (const auto& [mount_point, device] : visible) {  // sorted by mount point
-        if (mount_point == "/") continue;
+        if (mount_point == "/")
+            continue;
         const std::string block = s.sysfs + "/dev/block/" + device;
         struct stat info {};
         const bool block_backed = ::stat(block.c_str(), &info) == 0;
         const bool automount = under_automount_root(mount_point);
-        if (!automount && !block_backed) continue;
+        if (!automount && !block_backed)
+            continue;
         const bool removable = automount || (block_backed && (read_flag(block + "/removable") ||
                                                               read_flag(block + "/../removable")));
-        if (drives.size() == kMaxDrives) break;
-        drives.push_back(LinuxDrive{static_cast<char>('D' + drives.size()), mount_point, removable});
+        if (drives.size() == kMaxDrives)
+            break;
+        drives.push_back(
+            LinuxDrive{static_cast<char>('D' + drives.size()), mount_point, removable});
     }
     return drives;
 }
 
 const LinuxDrive* drive_for(char letter) {
     for (const LinuxDrive& drive : linux_drive_map()) {
-        if (drive.letter == letter) return &drive;
+        if (drive.letter == letter)
+            return &drive;
     }
     return nullptr;
 }
 
 // "D:\NAME" to the file's path under the drive's mount point.
 bool map_path(const char* path, std::string* out) {
-    if (path == nullptr || std::strlen(path) < 3 || path[1] != ':') return false;
+    if (path == nullptr || std::strlen(path) < 3 || path[1] != ':')
+        return false;
     const LinuxDrive* drive = drive_for(path[0]);
-    if (drive == nullptr) return false;
+    if (drive == nullptr)
+        return false;
     std::string rest = path + 2;
     std::replace(rest.begin(), rest.end(), '\\', '/');
     *out = drive->mount_point + (rest.empty() || rest[0] != '/' ? "/" : "") + rest;
@@ -147,8 +156,10 @@ const char* ansi_for(std::uint16_t attribute) {
 void write_all(int fd, const char* text, std::size_t length) {
     while (length > 0) {
         const ssize_t done = ::write(fd, text, length);
-        if (done < 0 && errno == EINTR) continue;
-        if (done <= 0) return;
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return;
         text += done;
         length -= static_cast<std::size_t>(done);
     }
@@ -158,7 +169,8 @@ void write_all(int fd, const char* text, std::size_t length) {
 // dropping whatever it holds of the file so the read reaches the device.
 void fall_back_to_uncached(int fd) {
     const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_DIRECT);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_DIRECT);
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
 }
 
@@ -188,25 +200,29 @@ std::uint32_t host_logical_drives() {
 }
 
 bool host_drive_is_removable(const char* root) {
-    if (root == nullptr || std::strlen(root) != 2 || root[1] != ':') return false;
+    if (root == nullptr || std::strlen(root) != 2 || root[1] != ':')
+        return false;
     const LinuxDrive* drive = drive_for(root[0]);
     return drive != nullptr && drive->removable;
 }
 
 HostFile host_open_write(const char* path) {
     std::string file;
-    if (!map_path(path, &file)) return kHostNoFile;
+    if (!map_path(path, &file))
+        return kHostNoFile;
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     return fd < 0 ? kHostNoFile : fd;
 }
 
 HostFile host_open_read(const char* path) {
     std::string file;
-    if (!map_path(path, &file)) return kHostNoFile;
+    if (!map_path(path, &file))
+        return kHostNoFile;
     int fd = ::open(file.c_str(), O_RDONLY | O_DIRECT | O_CLOEXEC);
     if (fd < 0 && errno == EINVAL) {
         fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd >= 0) fall_back_to_uncached(fd);
+        if (fd >= 0)
+            fall_back_to_uncached(fd);
     }
     return fd < 0 ? kHostNoFile : fd;
 }
@@ -221,7 +237,8 @@ long host_read(HostFile file, void* destination, std::size_t count) {
     // O_DIRECT wants an aligned buffer and a whole number of sectors.
     const std::size_t size = (count + kDirectUnit - 1) / kDirectUnit * kDirectUnit;
     void* buffer = std::aligned_alloc(kDirectAlign, size == 0 ? kDirectAlign : size);
-    if (buffer == nullptr) return -1;
+    if (buffer == nullptr)
+        return -1;
     const off_t position = ::lseek(fd, 0, SEEK_CUR);
     ssize_t got = ::read(fd, buffer, size);
     if (got < 0 && errno == EINVAL && position >= 0) {
@@ -229,8 +246,8 @@ long host_read(HostFile file, void* destination, std::size_t count) {
         got = ::pread(fd, buffer, size, position);
     }
     if (got > 0) {
-        const std::size_t n = static_cast<std::size_t>(got) < count ? static_cast<std::size_t>(got)
-                                                                    : count;
+        const std::size_t n =
+            static_cast<std::size_t>(got) < count ? static_cast<std::size_t>(got) : count;
         std::memcpy(destination, buffer, n);
         got = static_cast<ssize_t>(n);
     }
@@ -243,7 +260,9 @@ long host_write(HostFile file, const void* source, std::size_t count) {
     return done < 0 ? -1 : static_cast<long>(done);
 }
 
-void host_close(HostFile file) { ::close(static_cast<int>(file)); }
+void host_close(HostFile file) {
+    ::close(static_cast<int>(file));
+}
 
 void host_sleep_ms(std::uint32_t milliseconds) {
     timespec wait{static_cast<time_t>(milliseconds / 1000),
@@ -252,7 +271,9 @@ void host_sleep_ms(std::uint32_t milliseconds) {
     }
 }
 
-std::uint16_t host_console_attribute() { return state().attribute; }
+std::uint16_t host_console_attribute() {
+    return state().attribute;
+}
 
 void host_set_console_attribute(std::uint16_t attribute) {
     state().attribute = attribute;
@@ -273,4 +294,6 @@ void host_console_write(const char* text, std::size_t length) {
     write_all(STDOUT_FILENO, text, length);
 }
 
-int host_read_char() { return std::getchar(); }
+int host_read_char() {
+    return std::getchar();
+}

@@ -62,7 +62,8 @@ SimDrive* find_drive(char letter) {
 }
 
 SimHandle* find_handle(HostFile file) {
-    if (file < 0 || static_cast<std::size_t>(file) >= sim().handles.size()) return nullptr;
+    if (file < 0 || static_cast<std::size_t>(file) >= sim().handles.size())
+        return nullptr;
     SimHandle& handle = sim().handles[static_cast<std::size_t>(file)];
     return handle.open ? &handle : nullptr;
 }
@@ -70,9 +71,11 @@ SimHandle* find_handle(HostFile file) {
 HostFile open_file(const char* path, bool write) {
     char letter = 0;
     std::string name;
-    if (!split_path(path, &letter, &name)) return kHostNoFile;
+    if (!split_path(path, &letter, &name))
+        return kHostNoFile;
     SimDrive* drive = find_drive(letter);
-    if (drive == nullptr) return kHostNoFile;
+    if (drive == nullptr)
+        return kHostNoFile;
     if (drive->device != nullptr) {
         if (!emu_open(*drive->device, emu_file_from_name(name.c_str()), write)) {
             return kHostNoFile;
@@ -97,7 +100,9 @@ void add_console(const char* text, std::size_t length) {
 
 }  // namespace
 
-void sim_reset() { sim() = SimState{}; }
+void sim_reset() {
+    sim() = SimState{};
+}
 
 void sim_attach_device(char letter, EmuDevice* device, bool removable) {
     SimDrive drive;
@@ -118,15 +123,24 @@ void sim_put_file(char letter, const std::string& name, const std::vector<std::u
 
 std::vector<std::uint8_t> sim_file(char letter, const std::string& name) {
     SimDrive* drive = find_drive(letter);
-    if (drive == nullptr || drive->files.count(name) == 0) return {};
+    if (drive == nullptr || drive->files.count(name) == 0)
+        return {};
     return drive->files[name];
 }
 
-void sim_fail_writes(char letter) { sim().drives[letter].fail_writes = true; }
+void sim_fail_writes(char letter) {
+    sim().drives[letter].fail_writes = true;
+}
 
-const std::vector<SimRead>& sim_reads() { return sim().reads; }
-const std::vector<std::string>& sim_type_queries() { return sim().type_queries; }
-const std::vector<std::uint32_t>& sim_sleeps() { return sim().sleeps; }
+const std::vector<SimRead>& sim_reads() {
+    return sim().reads;
+}
+const std::vector<std::string>& sim_type_queries() {
+    return sim().type_queries;
+}
+const std::vector<std::uint32_t>& sim_sleeps() {
+    return sim().sleeps;
+}
 
 std::string sim_console() {
     std::string out;
@@ -145,7 +159,9 @@ void sim_set_input(const std::string& text) {
     sim().input_at = 0;
 }
 
-int sim_char_reads() { return sim().char_reads; }
+int sim_char_reads() {
+    return sim().char_reads;
+}
 
 // The host interface.
 
@@ -161,27 +177,35 @@ std::uint32_t host_logical_drives() {
 
 bool host_drive_is_removable(const char* root) {
     sim().type_queries.emplace_back(root);
-    if (std::strlen(root) != 2 || root[1] != ':') return false;
+    if (std::strlen(root) != 2 || root[1] != ':')
+        return false;
     SimDrive* drive = find_drive(root[0]);
     return drive != nullptr && drive->removable;
 }
 
-HostFile host_open_write(const char* path) { return open_file(path, true); }
+HostFile host_open_write(const char* path) {
+    return open_file(path, true);
+}
 
-HostFile host_open_read(const char* path) { return open_file(path, false); }
+HostFile host_open_read(const char* path) {
+    return open_file(path, false);
+}
 
 bool host_seek(HostFile file, std::uint32_t offset) {
     SimHandle* handle = find_handle(file);
-    if (handle == nullptr) return false;
+    if (handle == nullptr)
+        return false;
     handle->position = offset;
     return true;
 }
 
 long host_read(HostFile file, void* destination, std::size_t count) {
     SimHandle* handle = find_handle(file);
-    if (handle == nullptr || handle->write) return -1;
+    if (handle == nullptr || handle->write)
+        return -1;
     SimDrive* drive = find_drive(handle->letter);
-    if (drive == nullptr) return -1;
+    if (drive == nullptr)
+        return -1;
     auto* out = static_cast<std::uint8_t*>(destination);
     long got = 0;
     if (drive->device != nullptr) {
@@ -197,20 +221,24 @@ long host_read(HostFile file, void* destination, std::size_t count) {
         std::memcpy(out, bytes.data() + from, static_cast<std::size_t>(n));
         got = static_cast<long>(n);
     }
-    if (got > 0) handle->position += static_cast<std::uint64_t>(got);
+    if (got > 0)
+        handle->position += static_cast<std::uint64_t>(got);
     return got;
 }
 
 long host_write(HostFile file, const void* source, std::size_t count) {
     SimHandle* handle = find_handle(file);
-    if (handle == nullptr || !handle->write) return -1;
+    if (handle == nullptr || !handle->write)
+        return -1;
     SimDrive* drive = find_drive(handle->letter);
-    if (drive == nullptr) return -1;
+    if (drive == nullptr)
+        return -1;
     const auto* in = static_cast<const std::uint8_t*>(source);
     if (drive->device != nullptr) {
         return emu_write(*drive->device, emu_file_from_name(handle->name.c_str()), in, count);
     }
-    if (drive->fail_writes) return -1;
+    if (drive->fail_writes)
+        return -1;
     std::vector<std::uint8_t>& bytes = drive->files[handle->name];
     bytes.insert(bytes.end(), in, in + count);
     return static_cast<long>(count);
@@ -218,7 +246,8 @@ long host_write(HostFile file, const void* source, std::size_t count) {
 
 void host_close(HostFile file) {
     SimHandle* handle = find_handle(file);
-    if (handle == nullptr) return;
+    if (handle == nullptr)
+        return;
     handle->open = false;
     SimDrive* drive = find_drive(handle->letter);
     if (drive != nullptr && drive->device != nullptr) {
@@ -226,18 +255,29 @@ void host_close(HostFile file) {
     }
 }
 
-void host_sleep_ms(std::uint32_t milliseconds) { sim().sleeps.push_back(milliseconds); }
+void host_sleep_ms(std::uint32_t milliseconds) {
+    sim().sleeps.push_back(milliseconds);
+}
 
-std::uint16_t host_console_attribute() { return sim().attribute; }
+std::uint16_t host_console_attribute() {
+    return sim().attribute;
+}
 
-void host_set_console_attribute(std::uint16_t attribute) { sim().attribute = attribute; }
+void host_set_console_attribute(std::uint16_t attribute) {
+    sim().attribute = attribute;
+}
 
-void host_print_text(const char* text, std::size_t length) { add_console(text, length); }
+void host_print_text(const char* text, std::size_t length) {
+    add_console(text, length);
+}
 
-void host_console_write(const char* text, std::size_t length) { add_console(text, length); }
+void host_console_write(const char* text, std::size_t length) {
+    add_console(text, length);
+}
 
 int host_read_char() {
     ++sim().char_reads;
-    if (sim().input_at >= sim().input.size()) return -1;
+    if (sim().input_at >= sim().input.size())
+        return -1;
     return static_cast<unsigned char>(sim().input[sim().input_at++]);
 }

@@ -11,17 +11,23 @@ namespace {
 constexpr std::size_t kSectorAlign = 4096;  // no-buffering buffers: sector-aligned
 constexpr std::size_t kSectorUnit = 512;    // and whole sectors
 
-HANDLE handle_of(HostFile file) { return reinterpret_cast<HANDLE>(file); }
+HANDLE handle_of(HostFile file) {
+    return reinterpret_cast<HANDLE>(file);
+}
 
 }  // namespace
 
-std::uint32_t host_logical_drives() { return static_cast<std::uint32_t>(GetLogicalDrives()); }
+std::uint32_t host_logical_drives() {
+    return static_cast<std::uint32_t>(GetLogicalDrives());
+}
 
-bool host_drive_is_removable(const char* root) { return GetDriveTypeA(root) == DRIVE_REMOVABLE; }
+bool host_drive_is_removable(const char* root) {
+    return GetDriveTypeA(root) == DRIVE_REMOVABLE;
+}
 
 HostFile host_open_write(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     return file == INVALID_HANDLE_VALUE ? kHostNoFile : reinterpret_cast<HostFile>(file);
 }
 
@@ -42,7 +48,8 @@ long host_read(HostFile file, void* destination, std::size_t count) {
     const std::size_t size = (count + kSectorUnit - 1) / kSectorUnit * kSectorUnit;
     void* buffer = VirtualAlloc(nullptr, size == 0 ? kSectorAlign : size, MEM_COMMIT | MEM_RESERVE,
                                 PAGE_READWRITE);
-    if (buffer == nullptr) return -1;
+    if (buffer == nullptr)
+        return -1;
     DWORD got = 0;
     const BOOL ok = ReadFile(handle_of(file), buffer, static_cast<DWORD>(size), &got, nullptr);
     long result = -1;
@@ -57,17 +64,23 @@ long host_read(HostFile file, void* destination, std::size_t count) {
 
 long host_write(HostFile file, const void* source, std::size_t count) {
     DWORD done = 0;
-    if (!WriteFile(handle_of(file), source, static_cast<DWORD>(count), &done, nullptr)) return -1;
+    if (!WriteFile(handle_of(file), source, static_cast<DWORD>(count), &done, nullptr))
+        return -1;
     return static_cast<long>(done);
 }
 
-void host_close(HostFile file) { CloseHandle(handle_of(file)); }
+void host_close(HostFile file) {
+    CloseHandle(handle_of(file));
+}
 
-void host_sleep_ms(std::uint32_t milliseconds) { Sleep(milliseconds); }
+void host_sleep_ms(std::uint32_t milliseconds) {
+    Sleep(milliseconds);
+}
 
 std::uint16_t host_console_attribute() {
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) return 7;
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info))
+        return 7;
     return info.wAttributes;
 }
 
@@ -86,4 +99,6 @@ void host_console_write(const char* text, std::size_t length) {
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, static_cast<DWORD>(length), &done, nullptr);
 }
 
-int host_read_char() { return std::getchar(); }
+int host_read_char() {
+    return std::getchar();
+}

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/firmware_image.h"
+#include "device_link/device_files.h"
 #include "device_link/startup.h"
 #include "emulator/emulator.h"
 #include "host/host_sim.h"
@@ -25,7 +26,8 @@ inline std::vector<std::uint8_t> current_image() {
     return {g_firmware.image, g_firmware.image + kFirmwareImageSize};
 }
 
-inline EmuConfig emu_config(EmuFamily family = EmuFamily::kNes, const std::string& revision = "302") {
+inline EmuConfig emu_config(EmuFamily family = EmuFamily::kNes,
+                            const std::string& revision = "302") {
     EmuConfig config;
     config.family = family;
     config.revision = revision;
@@ -54,6 +56,35 @@ inline std::vector<std::string> command_list(const EmuDevice& device) {
     return out;
 }
 
+// The console transcript a test expects, rendered as the simulated console
+// renders it: text in another attribute wrapped as "[10]...[/]".
+class Transcript {
+   public:
+    Transcript& plain(const std::string& text) { return add(kSimDefaultAttribute, text); }
+    Transcript& green(const std::string& text) { return add(10, text); }
+    Transcript& red(const std::string& text) { return add(12, text); }
+    std::string str() const {
+        std::string out;
+        for (const auto& [attribute, text] : chunks_) {
+            out += attribute == kSimDefaultAttribute
+                       ? text
+                       : "[" + std::to_string(attribute) + "]" + text + "[/]";
+        }
+        return out;
+    }
+
+   private:
+    Transcript& add(std::uint16_t attribute, const std::string& text) {
+        if (!chunks_.empty() && chunks_.back().first == attribute) {
+            chunks_.back().second += text;
+        } else {
+            chunks_.emplace_back(attribute, text);
+        }
+        return *this;
+    }
+    std::vector<std::pair<std::uint16_t, std::string>> chunks_;
+};
+
 class DeviceTest : public ::testing::Test {
    protected:
     EmuDevice device;
@@ -81,7 +112,8 @@ class DeviceTest : public ::testing::Test {
             } else if (e.kind == EmuEvent::kWrite) {
                 line += " " + std::to_string(e.size);
             }
-            if (!e.ok) line += " failed";
+            if (!e.ok)
+                line += " failed";
             out.push_back(line);
         }
         return out;

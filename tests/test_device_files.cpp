@@ -39,12 +39,11 @@ TEST_F(DeviceFiles, SendingFourSectorsSealsEachAndWritesOnce) {
         buffer[s * 512 + 3] = static_cast<std::uint8_t>(s);
     }
     EXPECT_EQ(send_command_sectors(buffer.data(), buffer.size()), 2048u);
-    EXPECT_EQ(exchange_log(), (std::vector<std::string>{"open CMD.CMD", "write CMD.CMD 2048",
-                                                        "close CMD.CMD"}));
+    EXPECT_EQ(exchange_log(),
+              (std::vector<std::string>{"open CMD.CMD", "write CMD.CMD 2048", "close CMD.CMD"}));
     EXPECT_EQ(device.bad_sectors, 0);
-    EXPECT_EQ(command_list(device),
-              (std::vector<std::string>{"1:F0 2:0A", "1:F0 2:0A 3:01", "1:F0 2:0A 3:02",
-                                        "1:F0 2:0A 3:03"}));
+    EXPECT_EQ(command_list(device), (std::vector<std::string>{"1:F0 2:0A", "1:F0 2:0A 3:01",
+                                                              "1:F0 2:0A 3:02", "1:F0 2:0A 3:03"}));
 }
 
 TEST_F(DeviceFiles, ZeroLengthCreatesAnEmptyCommandFileAndReturnsZero) {
@@ -69,9 +68,9 @@ struct ReadCase {
     const char* name;
     std::uint32_t offset;
     std::size_t count;
-    std::uint32_t read_at;    // where the host read started
-    std::size_t read_size;    // how much it asked for
-    std::uint32_t first;      // file offset of the first delivered byte
+    std::uint32_t read_at;  // where the host read started
+    std::size_t read_size;  // how much it asked for
+    std::uint32_t first;    // file offset of the first delivered byte
 };
 
 class ReadWidening : public DeviceTest, public ::testing::WithParamInterface<ReadCase> {};
@@ -88,8 +87,8 @@ TEST_P(ReadWidening, ReadsFromTheBoundaryAndDeliversTheRequest) {
     EXPECT_EQ(sim_reads()[0].path, "D:\\K-PORTAL.DMP");
     EXPECT_EQ(sim_reads()[0].offset, c.read_at);
     EXPECT_EQ(sim_reads()[0].size, c.read_size);
-    EXPECT_TRUE(std::equal(out.begin(), out.begin() + static_cast<long>(c.count),
-                           file.begin() + c.first));
+    EXPECT_TRUE(
+        std::equal(out.begin(), out.begin() + static_cast<long>(c.count), file.begin() + c.first));
     EXPECT_EQ(out[c.count], 0xEE) << "wrote past the requested count";
 }
 

@@ -80,13 +80,16 @@ TEST(Emulator, BootFlagAndRebootSwitchBetweenApplicationAndBootloader) {
         emu_write(device, EmuFile::kCommand, sector.data(), sector.size());
         emu_close(device, EmuFile::kCommand);
     };
-    auto identity = [&] { return std::string(reinterpret_cast<const char*>(emu_identity(device).data()), 15); };
+    auto identity = [&] {
+        return std::string(reinterpret_cast<const char*>(emu_identity(device).data()), 15);
+    };
     EXPECT_EQ(identity(), "NES_PCB02_FW302");
     // Flash commands are not taken by the application.
     send(sealed(0xF0, 0xE0));
     EXPECT_EQ(device.unknown_commands, 1);
 
-    const std::vector<std::uint8_t> boot = sealed(0xF0, 0x07, {{3, 'B'}, {4, 'O'}, {5, 'O'}, {6, 'T'}});
+    const std::vector<std::uint8_t> boot =
+        sealed(0xF0, 0x07, {{3, 'B'}, {4, 'O'}, {5, 'O'}, {6, 'T'}});
     send(boot);
     send(sealed(0xF0, 0xFF));
     EXPECT_TRUE(device.bootloader);

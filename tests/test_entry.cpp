@@ -39,8 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ClassifyCase{"Bootloader", "BOOT0301", Outcome::kBootloader, 0},
                       ClassifyCase{"BootloaderOtherVersion", "BOOT0302", Outcome::kNotSupported, 0},
                       ClassifyCase{"OtherFamily", "GBX_PCB02_FW302", Outcome::kNotSupported, 0},
-                      ClassifyCase{"Fc2SameRevision", "FC2_PCB02_FW302", Outcome::kNotSupported,
-                                   0},
+                      ClassifyCase{"Fc2SameRevision", "FC2_PCB02_FW302", Outcome::kNotSupported, 0},
                       ClassifyCase{"NoDevice", "", Outcome::kNotSupported, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -50,9 +49,14 @@ struct ParseCase {
 };
 
 TEST(ParseRevision, ReadsLikeTheStandardDecimalConversion) {
-    const ParseCase cases[] = {{"302", 302},        {"  42x", 42},     {"-7", -7},
-                               {"+15", 15},         {"", 0},           {"x3", 0},
-                               {"99999999999", 2147483647},            {"-99999999999", -2147483647 - 1},
+    const ParseCase cases[] = {{"302", 302},
+                               {"  42x", 42},
+                               {"-7", -7},
+                               {"+15", 15},
+                               {"", 0},
+                               {"x3", 0},
+                               {"99999999999", 2147483647},
+                               {"-99999999999", -2147483647 - 1},
                                {"\t\n 8", 8}};
     for (const ParseCase& c : cases) {
         EXPECT_EQ(parse_revision(c.text), c.value) << '"' << c.text << '"';

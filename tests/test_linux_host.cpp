@@ -71,10 +71,10 @@ TEST_F(LinuxDriveMap, MapsAutomountAndBlockMountsInSortedOrder) {
                  {"8:17", "/mnt/usb"},
                  {"0:51", "/media/ann/my\\040stick"},
                  {"8:16", "/srv/whole"}});
-    EXPECT_EQ(described(), (std::vector<std::string>{
-                               "D /data fixed", "E /media/ann/my stick removable",
-                               "F /mnt/usb removable", "G /run/media/ann/CARD removable",
-                               "H /srv/whole removable"}));
+    EXPECT_EQ(described(),
+              (std::vector<std::string>{"D /data fixed", "E /media/ann/my stick removable",
+                                        "F /mnt/usb removable", "G /run/media/ann/CARD removable",
+                                        "H /srv/whole removable"}));
     EXPECT_EQ(host_logical_drives(), (1U << 2) | (0x1FU << 3));
     EXPECT_FALSE(host_drive_is_removable("C:"));
     EXPECT_FALSE(host_drive_is_removable("D:"));

@@ -49,8 +49,7 @@ TEST_P(StartupFamily, SendsInitialisationAndInstallsOperations) {
         // The default parameter slot prints the two-line message and returns 0.
         sim_reset();
         EXPECT_EQ(g_operations.parameter(7), 0u);
-        EXPECT_EQ(sim_console(),
-                  "please init device first\nget more infomation,type h[enter].\n");
+        EXPECT_EQ(sim_console(), "please init device first\nget more infomation,type h[enter].\n");
     }
     if (c.has_trace) {
         EXPECT_EQ(g_operations.trace, &trace_block);
@@ -58,29 +57,82 @@ TEST_P(StartupFamily, SendsInitialisationAndInstallsOperations) {
         sim_reset();
         const std::uint8_t block[256] = {};
         EXPECT_EQ(g_operations.trace(block, 0), 0);
-        EXPECT_EQ(sim_console(),
-                  "please init device first\nget more infomation,type h[enter].\n");
+        EXPECT_EQ(sim_console(), "please init device first\nget more infomation,type h[enter].\n");
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Families, StartupFamily,
-    ::testing::Values(
-        FamilyCase{"GB", EmuFamily::kGb, 0, {"1:F0 2:03", "1:03 2:01"}, 0, 0, read_rom_gb,
-                   write_none, false, false},
-        FamilyCase{"N64", EmuFamily::kN64, 0, {"1:10 2:01"}, 0x10000000, 0x10000000,
-                   read_rom_n64, write_none, false, false},
-        FamilyCase{"SFC", EmuFamily::kSfc, 0, {"1:0F 2:01"}, 0x8000, 0xFFFC, read_rom_sfc,
-                   write_sfc_bytes, false, true},
-        FamilyCase{"FC2FlagClear", EmuFamily::kFc2, 0, {"1:0E 2:01"}, 0x8000, 0xFFFC,
-                   read_rom_plain, write_fc2_blocks, true, true},
-        FamilyCase{"FC2FlagSet", EmuFamily::kFc2, 5, {"1:0E 2:01 4:01 12:01"}, 0x8000, 0xFFFC,
-                   read_rom_plain, write_fc2_blocks, true, true},
-        FamilyCase{"NES", EmuFamily::kNes, 0, {"1:0E 2:01 4:01 12:01"}, 0x8000, 0xFFFC,
-                   read_rom_plain, write_nes_bytes, true, true},
-        FamilyCase{"PCE", EmuFamily::kPce, 0, {"1:11 2:01"}, 0x1234, 0x5678, read_rom_plain,
-                   write_pce_bytes, false, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Families, StartupFamily,
+                         ::testing::Values(FamilyCase{"GB",
+                                                      EmuFamily::kGb,
+                                                      0,
+                                                      {"1:F0 2:03", "1:03 2:01"},
+                                                      0,
+                                                      0,
+                                                      read_rom_gb,
+                                                      write_none,
+                                                      false,
+                                                      false},
+                                           FamilyCase{"N64",
+                                                      EmuFamily::kN64,
+                                                      0,
+                                                      {"1:10 2:01"},
+                                                      0x10000000,
+                                                      0x10000000,
+                                                      read_rom_n64,
+                                                      write_none,
+                                                      false,
+                                                      false},
+                                           FamilyCase{"SFC",
+                                                      EmuFamily::kSfc,
+                                                      0,
+                                                      {"1:0F 2:01"},
+                                                      0x8000,
+                                                      0xFFFC,
+                                                      read_rom_sfc,
+                                                      write_sfc_bytes,
+                                                      false,
+                                                      true},
+                                           FamilyCase{"FC2FlagClear",
+                                                      EmuFamily::kFc2,
+                                                      0,
+                                                      {"1:0E 2:01"},
+                                                      0x8000,
+                                                      0xFFFC,
+                                                      read_rom_plain,
+                                                      write_fc2_blocks,
+                                                      true,
+                                                      true},
+                                           FamilyCase{"FC2FlagSet",
+                                                      EmuFamily::kFc2,
+                                                      5,
+                                                      {"1:0E 2:01 4:01 12:01"},
+                                                      0x8000,
+                                                      0xFFFC,
+                                                      read_rom_plain,
+                                                      write_fc2_blocks,
+                                                      true,
+                                                      true},
+                                           FamilyCase{"NES",
+                                                      EmuFamily::kNes,
+                                                      0,
+                                                      {"1:0E 2:01 4:01 12:01"},
+                                                      0x8000,
+                                                      0xFFFC,
+                                                      read_rom_plain,
+                                                      write_nes_bytes,
+                                                      true,
+                                                      true},
+                                           FamilyCase{"PCE",
+                                                      EmuFamily::kPce,
+                                                      0,
+                                                      {"1:11 2:01"},
+                                                      0x1234,
+                                                      0x5678,
+                                                      read_rom_plain,
+                                                      write_pce_bytes,
+                                                      false,
+                                                      true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 class Startup : public DeviceTest {};
 

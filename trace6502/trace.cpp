@@ -13,7 +13,8 @@ namespace {
 constexpr int kTraceLines = 10;
 constexpr unsigned kNoRegister = 0xFFFF;  // indexed modes: no register tracking
 
-#define OP(text, mode) {text, static_cast<AddressingMode>(mode)}
+#define OP(text, mode) \
+    { text, static_cast<AddressingMode>(mode) }
 
 }  // namespace
 
@@ -83,10 +84,12 @@ int format_instruction(std::uint32_t pc, char* line) {
     switch (entry.mode) {
         case kImplied:
         case kHalt:
-            std::snprintf(line, n, "%04X  %02X       %s                           ", pc, opcode, mn);
+            std::snprintf(line, n, "%04X  %02X       %s                           ", pc, opcode,
+                          mn);
             break;
         case kAccumulator:
-            std::snprintf(line, n, "%04X  %02X       %s A                         ", pc, opcode, mn);
+            std::snprintf(line, n, "%04X  %02X       %s A                         ", pc, opcode,
+                          mn);
             break;
         case kImmediate:
             std::snprintf(line, n, "%04X  %02X %02X    %s #$%02X                  ", pc, opcode, b1,
@@ -97,36 +100,36 @@ int format_instruction(std::uint32_t pc, char* line) {
                           b1, b2, mn, word);
             break;
         case kAbsolute:
-            std::snprintf(line, n, "%04X  %02X %02X %02X %s $%04X = %02X              ", pc,
-                          opcode, b1, b2, mn, word, image[word]);
+            std::snprintf(line, n, "%04X  %02X %02X %02X %s $%04X = %02X              ", pc, opcode,
+                          b1, b2, mn, word, image[word]);
             break;
         case kIndirect:
-            std::snprintf(line, n, "%04X  %02X %02X %02X %s ($%04X) = %04X            ", pc,
-                          opcode, b1, b2, mn, word, kNoRegister);
+            std::snprintf(line, n, "%04X  %02X %02X %02X %s ($%04X) = %04X            ", pc, opcode,
+                          b1, b2, mn, word, kNoRegister);
             break;
         case kRelative:
-            std::snprintf(line, n, "%04X  %02X %02X    %s $%04X                   ", pc, opcode,
-                          b1, mn, target);
+            std::snprintf(line, n, "%04X  %02X %02X    %s $%04X                   ", pc, opcode, b1,
+                          mn, target);
             break;
         case kAbsoluteX:
-            std::snprintf(line, n, "%04X  %02X %02X %02X %s $%04X,X @ %04X = %02X     ", pc,
-                          opcode, b1, b2, mn, word, kNoRegister, far_value);
+            std::snprintf(line, n, "%04X  %02X %02X %02X %s $%04X,X @ %04X = %02X     ", pc, opcode,
+                          b1, b2, mn, word, kNoRegister, far_value);
             break;
         case kAbsoluteY:
-            std::snprintf(line, n, "%04X  %02X %02X %02X %s $%04X,Y @ %04X = %02X     ", pc,
-                          opcode, b1, b2, mn, word, kNoRegister, far_value);
+            std::snprintf(line, n, "%04X  %02X %02X %02X %s $%04X,Y @ %04X = %02X     ", pc, opcode,
+                          b1, b2, mn, word, kNoRegister, far_value);
             break;
         case kZeroPage:
-            std::snprintf(line, n, "%04X  %02X %02X    %s $%02X = %02X            ", pc, opcode,
-                          b1, mn, b1, image[b1]);
+            std::snprintf(line, n, "%04X  %02X %02X    %s $%02X = %02X            ", pc, opcode, b1,
+                          mn, b1, image[b1]);
             break;
         case kZeroPageX:
-            std::snprintf(line, n, "%04X  %02X %02X    %s $%02X,X @ %02X = %02X   ", pc, opcode,
-                          b1, mn, b1, kNoRegister, far_value);
+            std::snprintf(line, n, "%04X  %02X %02X    %s $%02X,X @ %02X = %02X   ", pc, opcode, b1,
+                          mn, b1, kNoRegister, far_value);
             break;
         case kZeroPageY:
-            std::snprintf(line, n, "%04X  %02X %02X    %s $%02X,Y @ %02X = %02X   ", pc, opcode,
-                          b1, mn, b1, kNoRegister, far_value);
+            std::snprintf(line, n, "%04X  %02X %02X    %s $%02X,Y @ %02X = %02X   ", pc, opcode, b1,
+                          mn, b1, kNoRegister, far_value);
             break;
         case kIndexedIndirect:
             std::snprintf(line, n, "%04X  %02X %02X    %s ($%02X,X) @ %02X = %04X = %02X", pc,

@@ -15,7 +15,9 @@ constexpr char kReferenceIdentity[] = "NES_PCB02_FW302";
 constexpr std::size_t kComparedPrefix = 13;  // "NES_PCB02_FW3"
 constexpr std::size_t kRevisionOffset = 12;
 
-bool is_blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool is_blank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 }  // namespace
 

@@ -1,4 +1,6 @@
 // cartfw: brings the firmware of the cartridge reader/writer up to date.
 #include "updater/entry.h"
 
-int main() { return run_entry(); }
+int main() {
+    return run_entry();
+}
