@@ -276,7 +276,8 @@ TEST_F(UpdateRun, UnreadableChecksumNeverVerifiesEvenAgainstZero) {
     EXPECT_NE(console.find("[12]\nUpdate block 19 failure\n[/]"), std::string::npos);
     EXPECT_NE(console.find("\nUpdate block 0 failure\n\nUpdate firmware failure.try again\n[/]"),
               std::string::npos);
-    EXPECT_EQ(std::count(described(device).begin(), described(device).end(), kReboot), 0);
+    const std::vector<std::string> commands = described(device);
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), kReboot), 0);
     EXPECT_EQ(current_image(), pristine_image());
 }
 
