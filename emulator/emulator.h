@@ -6,7 +6,10 @@
 // - "K-PORTAL.DMP", 0x8800 bytes: the reply to the last command at offset 0
 //   (512 bytes, zero where the command left nothing), the 16-byte identity
 //   at 0x8000, zeros elsewhere.
-// - "DUMP.ROM", 8 MiB: cartridge bytes, positioned by the family's command.
+// - "DUMP.ROM", 16 MiB: cartridge bytes from the address the family's
+//   positioning command set (GB 24-bit, N64 32-bit, SFC upper-8-MiB select);
+//   FC2, NES and PCE present the cartridge from address 0. Written cartridge
+//   bytes read back; unwritten ones follow a fixed pattern of the address.
 // - "CMD.CMD": every write is one batch of 512-byte sectors, processed in
 //   order before the write returns. A sector whose marker or seal is wrong is
 //   ignored and counted.
@@ -38,7 +41,7 @@ constexpr std::size_t kEmuFlashSize = kEmuBlockSize * kEmuBlockCount;
 constexpr std::size_t kEmuSectorSize = 512;
 constexpr std::uint32_t kEmuIdentityOffset = 0x8000;
 constexpr std::uint64_t kEmuReplyFileSize = 0x8800;
-constexpr std::uint64_t kEmuDataFileSize = 0x800000;
+constexpr std::uint64_t kEmuDataFileSize = 0x1000000;
 
 enum class EmuFile : std::uint8_t { kCommand, kReply, kData, kNone };
 enum class EmuFamily : std::uint8_t { kGb, kN64, kSfc, kFc2, kNes, kPce };

@@ -236,9 +236,10 @@ long host_read(HostFile file, void* destination, std::size_t count) {
     const int fd = static_cast<int>(file);
     // O_DIRECT wants an aligned buffer and a whole number of sectors.
     const std::size_t size = (count + kDirectUnit - 1) / kDirectUnit * kDirectUnit;
-    void* buffer = std::aligned_alloc(kDirectAlign, size == 0 ? kDirectAlign : size);
-    if (buffer == nullptr)
+    void* buffer = nullptr;
+    if (::posix_memalign(&buffer, kDirectAlign, size == 0 ? kDirectUnit : size) != 0) {
         return -1;
+    }
     const off_t position = ::lseek(fd, 0, SEEK_CUR);
     ssize_t got = ::read(fd, buffer, size);
     if (got < 0 && errno == EINVAL && position >= 0) {

@@ -218,7 +218,8 @@ long host_read(HostFile file, void* destination, std::size_t count) {
         const std::uint64_t size = bytes.size();
         const std::uint64_t from = handle->position < size ? handle->position : size;
         const std::uint64_t n = size - from < count ? size - from : count;
-        std::memcpy(out, bytes.data() + from, static_cast<std::size_t>(n));
+        if (n > 0)
+            std::memcpy(out, bytes.data() + from, static_cast<std::size_t>(n));
         got = static_cast<long>(n);
     }
     if (got > 0)

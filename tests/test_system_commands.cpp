@@ -7,75 +7,11 @@
 
 namespace {
 
-struct LayoutCase {
-    const char* name;
-    std::function<std::size_t()> send;
-    std::size_t written;               // the command's result
-    std::vector<std::string> sectors;  // bytes set, per sector, all in one write
-};
-
-class SystemCommandLayout : public DeviceTest, public ::testing::WithParamInterface<LayoutCase> {};
-
-std::vector<std::uint8_t> source_bytes(std::size_t n) {
-    std::vector<std::uint8_t> bytes(n);
-    for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<std::uint8_t>(i + 1);
+const std::vector<std::uint8_t> kData = [] {
+    std::vector<std::uint8_t> bytes(1024);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i + 1);
     return bytes;
-}
-
-TEST_P(SystemCommandLayout, SetsOnlyTheNamedBytes) {
-    const LayoutCase& c = GetParam();
-    sim_add_drive('D', true);
-    g_drive_letter = 'D';
-    EXPECT_EQ(c.send(), c.written);
-    const std::vector<std::uint8_t> file = sim_file('D', "CMD.CMD");
-    ASSERT_EQ(file.size(), 512 * c.sectors.size());
-    for (std::size_t s = 0; s < c.sectors.size(); ++s) {
-        const std::uint8_t* sector = file.data() + 512 * s;
-        EXPECT_EQ(sector[0], 'Z');
-        const std::uint16_t crc = sector_crc16(sector, 510);
-        EXPECT_EQ(sector[510], crc >> 8);
-        EXPECT_EQ(sector[511], crc & 0xFF);
-        if (c.sectors[s] == "*")
-            continue;  // data sectors: checked below
-        EXPECT_EQ(set_bytes(sector), c.sectors[s]) << "sector " << s;
-    }
-}
-
-const std::vector<std::uint8_t> kData = source_bytes(1024);
-
-INSTANTIATE_TEST_SUITE_P(
-    Commands, SystemCommandLayout,
-    ::testing::Values(
-        LayoutCase{"BootFlagBoot",
-                   [] { return set_boot_flag(0x81); },
-                   512,
-                   {"1:F0 2:07 3:42 4:4F 5:4F 6:54"}},
-        LayoutCase{"BootFlagClear",
-                   [] { return set_boot_flag(0x80); },
-                   512,
-                   {"1:F0 2:07 3:FF 4:FF 5:FF 6:FF"}},
-        LayoutCase{
-            "BootFlagBitZeroOnly", [] { return set_boot_flag(0x01); }, 512, {"1:F0 2:07 4:01"}},
-        LayoutCase{"BootFlagNeither", [] { return set_boot_flag(0x7E); }, 512, {"1:F0 2:07"}},
-        LayoutCase{"BeginUpdate", [] { return begin_update(); }, 512, {"1:F0 2:0A"}},
-        LayoutCase{"Reboot", [] { return reboot_device(); }, 512, {"1:F0 2:FF"}},
-        LayoutCase{"EraseBlock0",
-                   [] { return erase_flash_block(0x08004000); },
-                   512,
-                   {"1:F0 2:E0 4:40 6:08"}},
-        LayoutCase{"Checksum",
-                   [] { return std::size_t{read_block_checksum(0x08008C00)} + 512; },
-                   512,
-                   {"1:F0 2:E2 4:8C 6:08"}},
-        LayoutCase{"Serial",
-                   [] {
-                       std::uint8_t key[8];
-                       return static_cast<std::size_t>(read_serial(key, 8)) + 512;
-                   },
-                   512,
-                   {"1:F0 2:04"}},
-        LayoutCase{"WriteEmpty", [] { return write_flash(0x08004000, kData.data(), 0); }, 0, {}}),
-    [](const auto& info) { return std::string(info.param.name); });
+}();
 
 class SystemCommands : public DeviceTest {};
 
