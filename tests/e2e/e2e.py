@@ -197,8 +197,30 @@ def vanish_replug(ctx):
         ctx.expect(ctx.run_tool(), "current_305")
 
 
+def sweep_points(ctx):
+    # A handful of the interruption sweep's points through the real drive: the
+    # device vanishes at exchange k of a switch-first update (the NES
+    # initialisation, the reboot, the checksum right after block 0 is erased,
+    # inside the block loop, the final reboot), is plugged back with what it
+    # holds, and the tool is run again at most twice.
+    for k in (2, 4, 12, 100, 134):
+        if os.path.exists(ctx.state):
+            os.remove(ctx.state)
+        with Drive(ctx, "--revision=302", "--vanish-after=%d" % (k - 1)):
+            ctx.run_tool()
+        current = False
+        for _ in range(3):  # two repair runs, then one to see the result
+            with Drive(ctx, "--revision=302"):
+                if "Firmware not need update 305\n" in ctx.run_tool():
+                    current = True
+                    break
+        check(current, "exchange %d: not recovered within two runs" % k)
+        check(ctx.device_state()["flash"] == ctx.image(), "exchange %d: flash is not the image" % k)
+
+
 SCENARIOS = {f.__name__: f for f in
-             (full_update, bootloader, unsupported, no_device, never_verify, vanish_replug)}
+             (full_update, bootloader, unsupported, no_device, never_verify, vanish_replug,
+              sweep_points)}
 
 
 def prepare_wine_prefix(build):
