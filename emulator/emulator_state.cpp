@@ -18,10 +18,12 @@ std::string to_hex(const std::uint8_t* bytes, std::size_t count) {
 }
 
 bool from_hex(const std::string& text, std::uint8_t* bytes, std::size_t count) {
-    if (text.size() != count * 2) return false;
+    if (text.size() != count * 2)
+        return false;
     for (std::size_t i = 0; i < count; ++i) {
         unsigned value = 0;
-        if (std::sscanf(text.c_str() + 2 * i, "%2x", &value) != 1) return false;
+        if (std::sscanf(text.c_str() + 2 * i, "%2x", &value) != 1)
+            return false;
         bytes[i] = static_cast<std::uint8_t>(value);
     }
     return true;
@@ -38,14 +40,16 @@ bool emu_save_state(const EmuDevice& device, const std::string& path) {
         for (const auto& [address, value] : device.cartridge) {
             out << "cartridge " << address << " " << static_cast<unsigned>(value) << "\n";
         }
-        if (!out.good()) return false;
+        if (!out.good())
+            return false;
     }
     return std::rename(temporary.c_str(), path.c_str()) == 0;
 }
 
 bool emu_load_state(EmuDevice& device, const std::string& path) {
     std::ifstream in(path);
-    if (!in.good()) return false;
+    if (!in.good())
+        return false;
     std::string line;
     while (std::getline(in, line)) {
         std::istringstream fields(line);
@@ -54,11 +58,13 @@ bool emu_load_state(EmuDevice& device, const std::string& path) {
         if (key == "boot_flag") {
             std::string hex;
             fields >> hex;
-            if (!from_hex(hex, device.boot_flag.data(), device.boot_flag.size())) return false;
+            if (!from_hex(hex, device.boot_flag.data(), device.boot_flag.size()))
+                return false;
         } else if (key == "flash") {
             std::string hex;
             fields >> hex;
-            if (!from_hex(hex, device.flash.data(), device.flash.size())) return false;
+            if (!from_hex(hex, device.flash.data(), device.flash.size()))
+                return false;
         } else if (key == "cartridge") {
             unsigned long address = 0;
             unsigned value = 0;
@@ -77,7 +83,8 @@ std::string emu_event_json(const EmuEvent& event) {
     std::ostringstream out;
     out << "{\"event\":\"" << kKinds[event.kind] << "\",\"file\":\"" << emu_file_name(event.file)
         << "\"";
-    if (event.kind == EmuEvent::kRead) out << ",\"offset\":" << event.offset;
+    if (event.kind == EmuEvent::kRead)
+        out << ",\"offset\":" << event.offset;
     if (event.kind == EmuEvent::kRead || event.kind == EmuEvent::kWrite) {
         out << ",\"size\":" << event.size;
     }

@@ -54,7 +54,8 @@ void flush_log() {
 }
 
 EmuFile file_of(const char* path) {
-    if (path[0] != '/') return EmuFile::kNone;
+    if (path[0] != '/')
+        return EmuFile::kNone;
     return emu_file_from_name(path + 1);
 }
 
@@ -67,7 +68,8 @@ int emu_getattr(const char* path, struct stat* st, fuse_file_info*) {
         return 0;
     }
     const EmuFile file = file_of(path);
-    if (file == EmuFile::kNone) return -ENOENT;
+    if (file == EmuFile::kNone)
+        return -ENOENT;
     st->st_mode = S_IFREG | (file == EmuFile::kCommand ? 0666 : 0444);
     st->st_nlink = 1;
     st->st_size = static_cast<off_t>(emu_file_size(g_drive.device, file));
@@ -76,7 +78,8 @@ int emu_getattr(const char* path, struct stat* st, fuse_file_info*) {
 
 int emu_readdir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*,
                 fuse_readdir_flags) {
-    if (std::strcmp(path, "/") != 0) return -ENOENT;
+    if (std::strcmp(path, "/") != 0)
+        return -ENOENT;
     fill(buffer, ".", nullptr, 0, static_cast<fuse_fill_dir_flags>(0));
     fill(buffer, "..", nullptr, 0, static_cast<fuse_fill_dir_flags>(0));
     for (EmuFile file : {EmuFile::kCommand, EmuFile::kReply, EmuFile::kData}) {
@@ -88,38 +91,47 @@ int emu_readdir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fus
 int open_file(const char* path, fuse_file_info* info) {
     std::lock_guard<std::mutex> hold(g_drive.lock);
     const EmuFile file = file_of(path);
-    if (file == EmuFile::kNone) return -ENOENT;
+    if (file == EmuFile::kNone)
+        return -ENOENT;
     const bool write = (info->flags & O_ACCMODE) != O_RDONLY;
-    if (write && file != EmuFile::kCommand) return -EACCES;
+    if (write && file != EmuFile::kCommand)
+        return -EACCES;
     const bool ok = emu_open(g_drive.device, file, write);
     flush_log();
-    if (!ok) return -EIO;
+    if (!ok)
+        return -EIO;
     info->direct_io = 1;
     info->keep_cache = 0;
     info->fh = static_cast<std::uint64_t>(file);
     return 0;
 }
 
-int emu_open_op(const char* path, fuse_file_info* info) { return open_file(path, info); }
+int emu_open_op(const char* path, fuse_file_info* info) {
+    return open_file(path, info);
+}
 
 int emu_create(const char* path, mode_t, fuse_file_info* info) {
-    if (file_of(path) != EmuFile::kCommand) return -EACCES;
+    if (file_of(path) != EmuFile::kCommand)
+        return -EACCES;
     return open_file(path, info);
 }
 
 int emu_truncate(const char* path, off_t size, fuse_file_info*) {
     std::lock_guard<std::mutex> hold(g_drive.lock);
-    if (file_of(path) != EmuFile::kCommand) return -EACCES;
-    if (g_drive.device.vanished) return -EIO;
-    if (size == 0) g_drive.device.command_file_size = 0;
+    if (file_of(path) != EmuFile::kCommand)
+        return -EACCES;
+    if (g_drive.device.vanished)
+        return -EIO;
+    if (size == 0)
+        g_drive.device.command_file_size = 0;
     return 0;
 }
 
 int emu_read_op(const char*, char* buffer, size_t size, off_t offset, fuse_file_info* info) {
     std::lock_guard<std::mutex> hold(g_drive.lock);
-    const long got = emu_read(g_drive.device, static_cast<EmuFile>(info->fh),
-                              static_cast<std::uint64_t>(offset),
-                              reinterpret_cast<std::uint8_t*>(buffer), size);
+    const long got =
+        emu_read(g_drive.device, static_cast<EmuFile>(info->fh), static_cast<std::uint64_t>(offset),
+                 reinterpret_cast<std::uint8_t*>(buffer), size);
     flush_log();
     return got < 0 ? -EIO : static_cast<int>(got);
 }
@@ -153,8 +165,10 @@ void* emu_init_op(fuse_conn_info*, fuse_config* config) {
 
 void emu_destroy(void*) {
     std::lock_guard<std::mutex> hold(g_drive.lock);
-    if (!g_drive.state_path.empty()) emu_save_state(g_drive.device, g_drive.state_path);
-    if (g_drive.log != nullptr) std::fclose(g_drive.log);
+    if (!g_drive.state_path.empty())
+        emu_save_state(g_drive.device, g_drive.state_path);
+    if (g_drive.log != nullptr)
+        std::fclose(g_drive.log);
     g_drive.log = nullptr;
 }
 
@@ -197,10 +211,12 @@ bool parse_family(const char* name, EmuFamily* family) {
 }
 
 bool parse_serial(const char* text, std::array<std::uint8_t, 8>* serial) {
-    if (std::strlen(text) != 16) return false;
+    if (std::strlen(text) != 16)
+        return false;
     for (int i = 0; i < 8; ++i) {
         unsigned value = 0;
-        if (std::sscanf(text + 2 * i, "%2x", &value) != 1) return false;
+        if (std::sscanf(text + 2 * i, "%2x", &value) != 1)
+            return false;
         (*serial)[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value);
     }
     return true;
@@ -215,8 +231,19 @@ int fail(const char* message, const char* value) {
 
 int main(int argc, char** argv) {
     enum {
-        kFamily = 256, kRevision, kNewRevision, kBootloader, kSerial, kMisc, kState, kLog,
-        kVanish, kNeverVerify, kUnreadable, kFailOperation, kHelp
+        kFamily = 256,
+        kRevision,
+        kNewRevision,
+        kBootloader,
+        kSerial,
+        kMisc,
+        kState,
+        kLog,
+        kVanish,
+        kNeverVerify,
+        kUnreadable,
+        kFailOperation,
+        kHelp
     };
     static const option kOptions[] = {
         {"family", required_argument, nullptr, kFamily},
@@ -244,7 +271,8 @@ int main(int argc, char** argv) {
     while ((choice = getopt_long(argc, argv, "+f", kOptions, nullptr)) != -1) {
         switch (choice) {
             case kFamily:
-                if (!parse_family(optarg, &config.family)) return fail("unknown family", optarg);
+                if (!parse_family(optarg, &config.family))
+                    return fail("unknown family", optarg);
                 break;
             case kRevision:
                 config.revision = optarg;
@@ -256,7 +284,8 @@ int main(int argc, char** argv) {
                 config.bootloader = true;
                 break;
             case kSerial:
-                if (!parse_serial(optarg, &config.serial)) return fail("bad serial", optarg);
+                if (!parse_serial(optarg, &config.serial))
+                    return fail("bad serial", optarg);
                 break;
             case kMisc:
                 config.misc = static_cast<std::uint8_t>(std::strtoul(optarg, nullptr, 16));
@@ -305,14 +334,18 @@ int main(int argc, char** argv) {
     g_drive.device.faults = faults;
     if (!log_path.empty()) {
         g_drive.log = std::fopen(log_path.c_str(), "a");
-        if (g_drive.log == nullptr) return fail("cannot open log", log_path.c_str());
+        if (g_drive.log == nullptr)
+            return fail("cannot open log", log_path.c_str());
     }
 
     // FUSE arguments: single-threaded, the mount point, anything after it.
-    std::vector<std::string> fuse_args = {argv[0], "-s", "-o", "fsname=cartfw-emu,default_permissions"};
-    if (foreground) fuse_args.emplace_back("-f");
+    std::vector<std::string> fuse_args = {argv[0], "-s", "-o",
+                                          "fsname=cartfw-emu,default_permissions"};
+    if (foreground)
+        fuse_args.emplace_back("-f");
     for (int i = optind; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--") != 0) fuse_args.emplace_back(argv[i]);
+        if (std::strcmp(argv[i], "--") != 0)
+            fuse_args.emplace_back(argv[i]);
     }
     std::vector<char*> fuse_argv;
     for (std::string& arg : fuse_args) fuse_argv.push_back(arg.data());

@@ -41,7 +41,8 @@ TEST_F(InterruptionSweep, EveryExchangeRecoversWithinTwoMoreRuns) {
         run_tool();
         for (int again = 0; again < 2 && !device_is_current(); ++again) {
             emu_replug(device);
-            if (device_is_current()) break;
+            if (device_is_current())
+                break;
             run_tool();
         }
         emu_replug(device);
