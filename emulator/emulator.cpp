@@ -20,19 +20,6 @@ constexpr std::uint8_t kPce = 0x11;
 const char* const kFamilyTags[] = {"GBX_PCB02_FW", "N64_PCB20_FW", "SFC_PCB02_FW",
                                    "FC2_PCB02_FW", "NES_PCB02_FW", "PCE_PCB02_FW"};
 
-// CRC-16/XMODEM, bit by bit: the sector seal.
-std::uint16_t seal_crc(const std::uint8_t* bytes, std::size_t length) {
-    std::uint16_t crc = 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        crc ^= static_cast<std::uint16_t>(bytes[i] << 8);
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc & 0x8000) ? static_cast<std::uint16_t>((crc << 1) ^ 0x1021)
-                                 : static_cast<std::uint16_t>(crc << 1);
-        }
-    }
-    return crc;
-}
-
 std::uint32_t le(const std::uint8_t* at, int bytes) {
     std::uint32_t value = 0;
     for (int i = bytes - 1; i >= 0; --i) {
@@ -42,7 +29,7 @@ std::uint32_t le(const std::uint8_t* at, int bytes) {
 }
 
 bool sector_is_sealed(const std::uint8_t* sector) {
-    const std::uint16_t crc = seal_crc(sector, kSealAt);
+    const std::uint16_t crc = emu_crc16(sector, kSealAt, 0);
     return sector[0] == kMarker && sector[kSealAt] == (crc >> 8) &&
            sector[kSealAt + 1] == (crc & 0xFF);
 }
@@ -342,16 +329,27 @@ std::array<std::uint8_t, 16> emu_identity(const EmuDevice& device) {
     return id;
 }
 
-std::uint16_t emu_block_checksum(const std::uint8_t* block) {
-    std::uint16_t crc = 0xFFFF;
-    for (std::size_t i = 0; i < kEmuBlockSize; ++i) {
-        crc ^= static_cast<std::uint16_t>(block[i] << 8);
+std::uint16_t emu_crc16(const std::uint8_t* bytes, std::size_t length, std::uint16_t initial) {
+    std::uint16_t crc = initial;
+    for (std::size_t i = 0; i < length; ++i) {
+        crc ^= static_cast<std::uint16_t>(bytes[i] << 8);
         for (int bit = 0; bit < 8; ++bit) {
             crc = (crc & 0x8000) ? static_cast<std::uint16_t>((crc << 1) ^ 0x1021)
                                  : static_cast<std::uint16_t>(crc << 1);
         }
     }
     return crc;
+}
+
+std::uint16_t emu_block_checksum(const std::uint8_t* block) {
+    return emu_crc16(block, kEmuBlockSize, 0xFFFF);
+}
+
+void emu_seal(std::uint8_t* sector) {
+    sector[0] = kMarker;
+    const std::uint16_t crc = emu_crc16(sector, kSealAt, 0);
+    sector[kSealAt] = static_cast<std::uint8_t>(crc >> 8);
+    sector[kSealAt + 1] = static_cast<std::uint8_t>(crc & 0xFF);
 }
 
 std::uint8_t emu_cartridge_byte(const EmuDevice& device, std::uint32_t address) {

@@ -124,7 +124,15 @@ void emu_vanish(EmuDevice& device);
 // The 16 identity bytes as the reply file shows them.
 std::array<std::uint8_t, 16> emu_identity(const EmuDevice& device);
 
+// CRC-16 with polynomial 0x1021, bit by bit, no reflection: with initial 0
+// the sector seal (CRC-16/XMODEM), with 0xFFFF the block checksum
+// (CRC-16/CCITT-FALSE).
+std::uint16_t emu_crc16(const std::uint8_t* bytes, std::size_t length, std::uint16_t initial);
 std::uint16_t emu_block_checksum(const std::uint8_t* block);
+
+// Marks and seals a sector as the device expects it (tests build commands
+// with it independently of the tool).
+void emu_seal(std::uint8_t* sector);
 
 // The byte the cartridge holds at `address`.
 std::uint8_t emu_cartridge_byte(const EmuDevice& device, std::uint32_t address);

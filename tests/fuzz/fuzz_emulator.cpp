@@ -7,30 +7,7 @@
 
 #include "data/firmware_image.h"
 #include "emulator/emulator.h"
-
-namespace {
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
-// The device's seal, so that fuzzed sectors reach the decoder.
-void seal(std::uint8_t* sector) {
-    sector[0] = 'Z';
-    std::uint16_t crc = 0;
-    for (int i = 0; i < 510; ++i) {
-        crc ^= static_cast<std::uint16_t>(sector[i] << 8);
-        for (int b = 0; b < 8; ++b) {
-            crc = (crc & 0x8000) ? static_cast<std::uint16_t>((crc << 1) ^ 0x1021)
-                                 : static_cast<std::uint16_t>(crc << 1);
-        }
-    }
-    sector[510] = static_cast<std::uint8_t>(crc >> 8);
-    sector[511] = static_cast<std::uint8_t>(crc);
-}
-
-}  // namespace
+#include "tests/fuzz/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1)
@@ -44,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::vector<std::uint8_t> batch(data + 1, data + size);
     if ((data[0] & 0x80) != 0) {
-        for (std::size_t at = 0; at + 512 <= batch.size(); at += 512) seal(batch.data() + at);
+        for (std::size_t at = 0; at + 512 <= batch.size(); at += 512) emu_seal(batch.data() + at);
     }
     require(emu_open(device, EmuFile::kCommand, true));
     require(emu_write(device, EmuFile::kCommand, batch.data(), batch.size()) ==

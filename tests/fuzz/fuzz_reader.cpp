@@ -8,15 +8,7 @@
 #include "device_link/device_files.h"
 #include "device_link/startup.h"
 #include "host/host_sim.h"
-
-namespace {
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
-}  // namespace
+#include "tests/fuzz/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 6)

@@ -12,16 +12,12 @@
 #include "data/firmware_image.h"
 #include "device_link/startup.h"
 #include "host/host_sim.h"
+#include "tests/fuzz/fuzz_check.h"
 #include "updater/entry.h"
 
 namespace {
 
 constexpr std::size_t kIdentityAt = 0x8000;
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 }  // namespace
 

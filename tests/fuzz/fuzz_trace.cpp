@@ -7,16 +7,8 @@
 #include <string>
 
 #include "host/host_sim.h"
+#include "tests/fuzz/fuzz_check.h"
 #include "trace6502/trace.h"
-
-namespace {
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 4)
