@@ -64,8 +64,8 @@ Floor update_floor(bool switch_first, long rewritten) {
     Floor f{};
     f.reads = 1 /* identity */ + 1 /* serial */ + 2 /* block 0 before and after erase */ +
               2 * rewritten + unchanged;
-    f.sector_writes = (switch_first ? 3 : 0) /* NES init, boot flag, reboot */ + 2 /* begin, serial */ +
-                      3 /* checksum, erase, checksum of block 0 */ +
+    f.sector_writes = (switch_first ? 3 : 0) /* NES init, boot flag, reboot */ +
+                      2 /* begin, serial */ + 3 /* checksum, erase, checksum of block 0 */ +
                       3 * rewritten /* checksum, erase, checksum */ + unchanged /* checksum */ +
                       2 /* boot flag cleared, reboot */;
     f.block_writes = rewritten;
@@ -94,7 +94,8 @@ EmuConfig config_for(const Scenario& s) {
     config.revision = s.revision;
     config.bootloader = s.bootloader;
     config.firmware.assign(g_firmware.image, g_firmware.image + kFirmwareImageSize);
-    if (s.right_flash) config.flash = config.firmware;
+    if (s.right_flash)
+        config.flash = config.firmware;
     return config;
 }
 
@@ -136,8 +137,8 @@ void print_exchange_table() {
                        c.writes == floor_writes && c.closes == floor_exchanges &&
                        c.read_bytes == floor_read_bytes && c.written_bytes == floor_written;
     }
-    std::printf("%s\n\n", all_at_floor ? "every scenario at the floor"
-                                       : "SOME SCENARIO ABOVE THE FLOOR");
+    std::printf("%s\n\n",
+                all_at_floor ? "every scenario at the floor" : "SOME SCENARIO ABOVE THE FLOOR");
 }
 
 void BM_FullUpdateOnVirtualClock(benchmark::State& state) {

@@ -321,37 +321,24 @@ TEST_P(UpdateFailure, LeavesDeviceAndImageAsTheTableSays) {
     }
 }
 
+// Columns: name, start in the bootloader, failing command write, replies
+// unreadable after N exchanges, how the run ends, sleeps, "BOOT" left in the
+// boot flag, still running the application.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Table, UpdateFailure,
     ::testing::Values(
-        FailureCase{
-            "BootFlagNotSent", false, 0x07, -1, "[12]set bootloader error.\n[/]", {}, false, true},
-        FailureCase{
-            "RebootNotSent", false, 0xFF, -1, "[12]set reboot error.\n[/]", {1000}, true, true},
-        FailureCase{"BeginUpdateNotSent",
-                    true,
-                    0x0A,
-                    -1,
-                    "[10]Start update firmware.\n[/][12]update init error.\n[/]",
-                    {},
-                    false,
-                    false},
-        FailureCase{"SerialNotRead",
-                    true,
-                    -1,
-                    0,
-                    "[10]Start update firmware.\n[/][12]read serial number error.\n[/]",
-                    {},
-                    false,
-                    false},
-        FailureCase{"SerialNotReadAfterSwitch",
-                    false,
-                    -1,
-                    0,
-                    "[10]Start update firmware.\n[/][12]read serial number error.\n[/]",
-                    {1000, 5000},
-                    true,
-                    false}),
+        FailureCase{"BootFlagNotSent", false, 0x07, -1,
+                    "[12]set bootloader error.\n[/]", {}, false, true},
+        FailureCase{"RebootNotSent", false, 0xFF, -1,
+                    "[12]set reboot error.\n[/]", {1000}, true, true},
+        FailureCase{"BeginUpdateNotSent", true, 0x0A, -1,
+                    "[10]Start update firmware.\n[/][12]update init error.\n[/]", {}, false, false},
+        FailureCase{"SerialNotRead", true, -1, 0,
+                    "[10]Start update firmware.\n[/][12]read serial number error.\n[/]", {}, false, false},
+        FailureCase{"SerialNotReadAfterSwitch", false, -1, 0,
+                    "[10]Start update firmware.\n[/][12]read serial number error.\n[/]", {1000, 5000}, true, false}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on });
 
 }  // namespace
