@@ -73,5 +73,7 @@ const bool kFirmwareIsSample = @sample@;
 const char kSampleFirmwareNotice[] =
     "Notice: built with the sample firmware image set; it can update only the emulator.";
 ]=] @ONLY)
-    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${image}" "${list}")
+    if(NOT CMAKE_SCRIPT_MODE_FILE)
+        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${image}" "${list}")
+    endif()
 endfunction()
