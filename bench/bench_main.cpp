@@ -102,11 +102,9 @@ EmuConfig config_for(const Scenario& s) {
 void run_once(EmuDevice& device, const Scenario& s) {
     sim_reset();
     startup_reset();
+    emu_init(device, config_for(s));
     if (s.device) {
-        emu_init(device, config_for(s));
         sim_attach_device('D', &device);
-    } else {
-        emu_init(device, config_for(s));  // present but never attached
     }
     run_entry();
 }

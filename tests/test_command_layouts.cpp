@@ -23,8 +23,10 @@ TEST_P(CommandLayout, SetsOnlyTheNamedBytesInOneWrite) {
     sim_add_drive('D', true);
     sim_put_file('D', "K-PORTAL.DMP", std::vector<std::uint8_t>(0x8800, 0));
     sim_put_file('D', "DUMP.ROM", std::vector<std::uint8_t>(0x1000000, 0));
+    sim_put_file('D', "CMD.CMD", {0xEE, 0xEE, 0xEE});  // left over from an earlier command
     g_drive_letter = 'D';
     EXPECT_EQ(c.send(), c.result);
+    // Created or truncated by every command, even one of no sectors.
     const std::vector<std::uint8_t> file = sim_file('D', "CMD.CMD");
     ASSERT_EQ(file.size(), 512 * c.sectors.size());
     for (std::size_t s = 0; s < c.sectors.size(); ++s) {
