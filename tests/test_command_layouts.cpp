@@ -149,11 +149,13 @@ class CartridgeWrites : public DeviceTest {};
 TEST_F(CartridgeWrites, WriteNoneAndPlainReadsSendNothing) {
     sim_add_drive('D', true);
     sim_put_file('D', "DUMP.ROM", std::vector<std::uint8_t>(4096, 0x42));
+    sim_put_file('D', "CMD.CMD", {0xEE});
     g_drive_letter = 'D';
     EXPECT_EQ(write_none(0x8000, kThree, 3), 0u);
     EXPECT_EQ(read_rom_plain(0, g_scratch, 4), 4u);
     EXPECT_EQ(read_rom_n64(0, g_scratch, 4), 4u);
-    EXPECT_TRUE(sim_file('D', "CMD.CMD").empty());
+    EXPECT_EQ(sim_file('D', "CMD.CMD"), std::vector<std::uint8_t>{0xEE})
+        << "the command file was touched";
     EXPECT_EQ(g_scratch[3], 0x42);
 }
 
