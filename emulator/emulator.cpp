@@ -80,8 +80,7 @@ void run_system(EmuDevice& device, const std::uint8_t* sector) {
         case 0x07:  // boot flag
             std::copy(sector + 3, sector + 7, device.boot_flag.begin());
             return;
-        case 0x0A:
-            device.update_begun = device.bootloader;
+        case 0x0A:  // begin update: the bootloader is always ready for one
             return;
         case 0xFF:
             emu_reboot(device);
@@ -147,7 +146,7 @@ void run_cartridge(EmuDevice& device, const std::uint8_t* sector) {
             store_cartridge(device, (address + i) & 0xFFFF, sector[12 + i]);
         }
     } else if (target == kFc && op == 0x02) {
-        device.fc_parameter = sector[12];
+        // FC parameter: taken; it changes nothing the host can read back.
     } else if (target == kFc && op == 0x12) {
         device.reply[0] = device.config.misc;
     } else {
@@ -297,7 +296,6 @@ long emu_read(EmuDevice& device, EmuFile file, std::uint64_t offset, std::uint8_
 
 long emu_write(EmuDevice& device, EmuFile file, const std::uint8_t* source, std::size_t count) {
     const bool refused = device.vanished || file != EmuFile::kCommand ||
-                         device.faults.fail_command_writes ||
                          (device.faults.fail_operation >= 0 && count >= 3 &&
                           source[2] == device.faults.fail_operation);
     record(device, EmuEvent::kWrite, file, 0, count, !refused);
@@ -365,7 +363,6 @@ std::uint8_t emu_cartridge_byte(const EmuDevice& device, std::uint32_t address) 
 
 void emu_reboot(EmuDevice& device) {
     static const std::uint8_t kBoot[4] = {'B', 'O', 'O', 'T'};
-    device.update_begun = false;
     device.rom_base = 0;
     if (std::equal(device.boot_flag.begin(), device.boot_flag.end(), kBoot) ||
         block_erased(device, 0)) {

@@ -58,8 +58,7 @@ struct EmuConfig {
 };
 
 struct EmuFaults {
-    long vanish_after = -1;  // exchanges (opens) allowed before the drive vanishes
-    bool fail_command_writes = false;
+    long vanish_after = -1;            // exchanges (opens) allowed before the drive vanishes
     int fail_operation = -1;           // command writes whose first sector has this operation fail
     long reply_unreadable_after = -1;  // exchanges after which reads of the reply area
                                        // (below 0x8000) fail; 0: from the start
@@ -91,8 +90,6 @@ struct EmuDevice {
     std::array<std::uint8_t, kEmuSectorSize> reply{};
     std::map<std::uint32_t, std::uint8_t> cartridge;  // written cartridge bytes
     std::uint32_t rom_base = 0;                       // set by the positioning command
-    std::uint8_t fc_parameter = 0;
-    bool update_begun = false;
     bool vanished = false;
     std::size_t command_file_size = 0;
     // What the host did.
