@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "commands/cartridge_ops.h"
+#include "commands/system_commands.h"
 #include "device_link/device_files.h"
 #include "host/host.h"
 #include "trace6502/trace.h"
@@ -87,7 +88,7 @@ void install_family(const FamilyRow& family) {
 // clang-format off
 const FamilyRow kFamilyTable[kFamilyCount] = {
     {.name = "GB", .tag = "GBX_PCB02_FW",
-     .init = {{kTargetSystem, 0x03}, {kTargetGb, 0x01}}, .flag = InitFlag::kNone,
+     .init = {{kTargetSystem, kOpGbPrepare}, {kTargetGb, 0x01}}, .flag = InitFlag::kNone,
      .sets_addresses = true, .start_address = 0, .vector_address = 0,
      .read = read_rom_gb, .write = write_none, .parameter = nullptr, .info = nullptr,
      .trace = nullptr},

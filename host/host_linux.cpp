@@ -240,11 +240,12 @@ long host_read(HostFile file, void* destination, std::size_t count) {
     if (::posix_memalign(&buffer, kDirectAlign, size == 0 ? kDirectUnit : size) != 0) {
         return -1;
     }
-    const off_t position = ::lseek(fd, 0, SEEK_CUR);
     ssize_t got = ::read(fd, buffer, size);
-    if (got < 0 && errno == EINVAL && position >= 0) {
+    if (got < 0 && errno == EINVAL) {
+        // Refused O_DIRECT at read time; a failed read leaves the position.
+        const off_t position = ::lseek(fd, 0, SEEK_CUR);
         fall_back_to_uncached(fd);
-        got = ::pread(fd, buffer, size, position);
+        got = position < 0 ? -1 : ::pread(fd, buffer, size, position);
     }
     if (got > 0) {
         const std::size_t n =
